@@ -1,0 +1,32 @@
+// Shared pieces of the tests that run the programs on the simulated machine.
+#ifndef QIV_TESTS_MACHINE_TEST_H
+#define QIV_TESTS_MACHINE_TEST_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sim/sim.h"
+
+// The system's texts compile to Big5 here as in the programs; failures show
+// them in UTF-8.
+#define EXPECT_TEXT(actual, expected) EXPECT_EQ(sim::Utf8(actual), sim::Utf8(expected))
+
+inline std::vector<std::string> Captions() {
+  std::vector<std::string> out;
+  for (const sim::Box &b : sim::M().boxes) out.push_back(sim::Utf8(b.caption));
+  return out;
+}
+
+inline void Answer(std::initializer_list<int> buttons) {
+  for (int b : buttons) sim::M().answers.push_back(sim::Answer{b, nullptr});
+}
+
+inline void AnswerThen(int button, std::function<void()> during) {
+  sim::M().answers.push_back(sim::Answer{button, std::move(during)});
+}
+
+inline std::string Path(const std::string &dir, const std::string &name) { return dir + name; }
+
+#endif
