@@ -13,10 +13,13 @@
 // them in UTF-8.
 #define EXPECT_TEXT(actual, expected) EXPECT_EQ(sim::Utf8(actual), sim::Utf8(expected))
 
-inline std::vector<std::string> Captions() {
-  std::vector<std::string> out;
-  for (const sim::Box &b : sim::M().boxes) out.push_back(sim::Utf8(b.caption));
-  return out;
+// The captions of the message boxes shown, in order, against the expected
+// ones; both shown in UTF-8.
+inline void ExpectCaptions(std::initializer_list<const char *> expected) {
+  std::vector<std::string> want, got;
+  for (const char *c : expected) want.push_back(sim::Utf8(c));
+  for (const sim::Box &b : sim::M().boxes) got.push_back(sim::Utf8(b.caption));
+  EXPECT_EQ(got, want);
 }
 
 inline void Answer(std::initializer_list<int> buttons) {
