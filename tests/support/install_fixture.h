@@ -119,6 +119,15 @@ class Install : public ::testing::Test {
     EXPECT_EQ((*module)[1], 'Z');
   }
 
+  // The three mandatory files as the payload set holds them.
+  static bool PayloadFilesWhole() {
+    auto table = sim::FileBytes(WindowsPath("\\qivbig5j.tab"));
+    auto unqiv = sim::FileBytes(WindowsPath("\\unqiv.exe"));
+    auto module = sim::FileBytes(SystemPath("\\qiv95.ime"));
+    return table && unqiv && module && *table == kPristineTable && *unqiv == UninstallerBytes() &&
+           *module == BuiltModule();
+  }
+
   static void ExpectUninstallEntry() {
     std::string entry = std::string(sim::kUninstallKey) + "\\QIV98";
     const sim::Value *name = sim::FindValue(HKEY_LOCAL_MACHINE, entry, "DisplayName");
