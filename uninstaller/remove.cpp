@@ -1,0 +1,37 @@
+// Removal of one family: its module file, its further files, its uninstall
+// entry. Attributes are reset before every deletion, so read-only, hidden
+// and system files go as well.
+#include "removal.h"
+
+namespace unqiv {
+
+int RemoveFamily(int family) {
+  const FamilyRecord *record = RecordOf(family);
+  if (!record) return kRemovalFailed;
+
+  // The module file. One that is not there (or that no path can name) is as
+  // good as deleted: failing on it would keep an entry that no later run
+  // could ever remove. One that stays is a failed removal, and the entry is
+  // kept so that it can start the removal again.
+  char path[kPathSize];
+  if (BuildPath(path, kSystemDirectory, record->moduleFile)) {
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileA(path) && !FileIsMissing(path)) return kRemovalFailed;
+  }
+
+  // Further files: missing or undeletable ones are passed over.
+  for (int i = 0; i < record->furtherCount; ++i) {
+    if (!BuildPath(path, record->furtherDirectory, record->furtherFiles[i])) continue;
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path);
+  }
+
+  HKEY uninstall = 0;
+  if (RegCreateKeyA(HKEY_LOCAL_MACHINE, kUninstallKey, &uninstall) == ERROR_SUCCESS) {
+    RegDeleteKeyA(uninstall, record->entryKey);
+    RegCloseKey(uninstall);
+  }
+  return kRemoved;
+}
+
+}  // namespace unqiv
