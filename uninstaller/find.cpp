@@ -76,7 +76,8 @@ int FindModuleFile(void) {
   static const int order[kFamilyCount] = {kFamilyNT, kFamily95};
   for (int i = 0; i < kFamilyCount; ++i) {
     char path[kPathSize];
-    if (BuildPath(path, kSystemDirectory, RecordOf(order[i])->moduleFile) && FileExists(path)) return order[i];
+    if (BuildPath(path, kSystemDirectory, RecordOf(order[i])->moduleFile) == kPathBuilt && FileExists(path))
+      return order[i];
   }
   return kFamilyNone;
 }

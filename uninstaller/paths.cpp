@@ -10,20 +10,24 @@ int BuildPath(char *path, int directory, const char *name) {
                                                : GetSystemDirectoryA(path, kPathSize);
   // 0 is a failure; kPathSize or more is the size the directory would need,
   // and the buffer holds nothing of it.
-  if (length == 0 || length >= (UINT)kPathSize) {
+  if (length == 0) {
     path[0] = 0;
-    return 0;
+    return kPathUnknown;
+  }
+  if (length >= (UINT)kPathSize) {
+    path[0] = 0;
+    return kPathTooLong;
   }
   int n = (int)length;
   for (; *name; ++name) {
     if (n == kPathSize - 1) {  // no room for this byte and the zero
       path[0] = 0;
-      return 0;
+      return kPathTooLong;
     }
     path[n++] = *name;
   }
   path[n] = 0;
-  return 1;
+  return kPathBuilt;
 }
 
 int FileExists(const char *path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }

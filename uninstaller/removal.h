@@ -66,10 +66,16 @@ const FamilyRecord *RecordOf(int family);
 // included), NT compared first; kFamilyNone when neither.
 int FamilyOfModuleName(const char *name);
 
-// Builds directory + name into path (kPathSize bytes). Returns 0, leaving an
-// empty text, when the platform gives no directory, a directory that does
-// not fit, or a whole path that does not fit: such a file is treated as one
-// that does not exist.
+// What BuildPath made.
+enum PathStatus {
+  kPathUnknown = 0,   // the platform gave no directory: nothing is known of the file
+  kPathBuilt = 1,     // path holds directory + name
+  kPathTooLong = 2    // the directory, or the whole path, does not fit MAX_PATH:
+                      // no file the platform can reach has that path
+};
+// Builds directory + name into path (kPathSize bytes) and returns the
+// PathStatus; path is an empty text unless built. A file whose path is not
+// built is treated as one that does not exist.
 int BuildPath(char *path, int directory, const char *name);
 // Whether the file's attributes can be read.
 int FileExists(const char *path);
@@ -92,9 +98,10 @@ int FindLayoutKey(void);
 // kFamilyNone.
 int FindModuleFile(void);
 // Deletes the family's module file, its further files and its uninstall
-// entry. A module file that is missing counts as deleted. Returns
-// kRemovalFailed when the module file cannot be deleted and is not missing;
-// then nothing after it is touched.
+// entry. A module file that is missing, or whose path does not fit, counts
+// as deleted. Returns kRemovalFailed when the module file cannot be deleted
+// and is not known to be missing (nor is it when the system directory
+// cannot be fetched); then nothing after it is touched.
 int RemoveFamily(int family);
 
 }  // namespace unqiv

@@ -138,6 +138,23 @@ inline void Neighbours() {
   sim::SetString(HKEY_CURRENT_USER, "Software\\Tavrin", "Setting", "kept");
 }
 
+// The layout handles (and identifiers) the platform gives each family.
+inline const DWORD k95 = 0xE0010404u;
+inline const DWORD kNT = 0xE0020404u;
+
+inline void Registered95() {
+  Files95();
+  sim::RegisterLayout(Id(k95), "QIV95.IME", "Tavrin");
+}
+inline void Loaded95(bool inUse = false) {
+  Registered95();
+  sim::AddLayout(k95, true, "QIV95.IME", inUse);
+}
+inline void RegisteredNT(std::initializer_list<int> tables = {0, 1, 2, 3}) {
+  FilesNT(tables);
+  sim::RegisterLayout(Id(kNT), "QIVNT.IME", "Tavrin NT");
+}
+
 // ---- The whole state of the machine -------------------------------------------
 
 struct State {
@@ -180,6 +197,16 @@ struct Removal {
   std::vector<std::string> keys;
   std::vector<DWORD> layouts;
 };
+
+inline State Without(State s, const Removal &r);
+
+// Everything of a complete 95-family installation, its layout key and, when
+// it was loaded, its layout.
+inline Removal All95(bool layout) {
+  Removal r{{Sys("\\qiv95.ime"), Win("\\qivbig5j.tab")}, {LayoutKey(Id(k95)), EntryKey("QIV98")}, {}};
+  if (layout) r.layouts.push_back(k95);
+  return r;
+}
 
 inline State Without(State s, const Removal &r) {
   for (const std::string &f : r.files) {

@@ -11,22 +11,6 @@
 namespace removal_test {
 namespace {
 
-const DWORD k95 = 0xE0010404u;
-const DWORD kNT = 0xE0020404u;
-
-void Registered95() {
-  Files95();
-  sim::RegisterLayout(Id(k95), "QIV95.IME", "Tavrin");
-}
-void Loaded95(bool inUse = false) {
-  Registered95();
-  sim::AddLayout(k95, true, "QIV95.IME", inUse);
-}
-void RegisteredNT(std::initializer_list<int> tables = {0, 1, 2, 3}) {
-  FilesNT(tables);
-  sim::RegisterLayout(Id(kNT), "QIVNT.IME", "Tavrin NT");
-}
-
 struct Scenario {
   const char *name;
   std::function<void()> machine;
@@ -40,12 +24,6 @@ struct Scenario {
 void PrintTo(const Scenario &s, std::ostream *out) { *out << s.name; }
 
 Removal Nothing() { return {}; }
-Removal All95(bool layout) {
-  Removal r{{Sys("\\qiv95.ime"), Win("\\qivbig5j.tab")}, {LayoutKey(Id(k95)), EntryKey("QIV98")}, {}};
-  if (layout) r.layouts.push_back(k95);
-  return r;
-}
-
 std::vector<Scenario> Scenarios() {
   return {
       // The confirmation.
@@ -225,6 +203,7 @@ std::vector<Scenario> Scenarios() {
          Neighbours();
          Files95();
          sim::RegisterLayout("E0050404", "QIV95.IME", "Tavrin");  // created first, enumerated first
+         sim::RegisterLayout("E0060404", "PHON.IME", "Phonetic");
          sim::RegisterLayout(Id(k95), "QIV95.IME", "Tavrin");
        },
        {IDOK}, 4, {kConfirm, kRemoved},
