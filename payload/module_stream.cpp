@@ -10,7 +10,8 @@ void StartBitReader(BitReader *reader, const unsigned char *bytes, uint32_t size
   reader->overrun = 0;
 }
 
-uint32_t ReadBits(BitReader *reader, int n) {
+// The reader's step, inlined into the decoding loop.
+static inline uint32_t TakeBits(BitReader *reader, int n) {
   uint32_t result = 0;
   while (n > 0) {
     if (reader->left == 0) {
@@ -31,6 +32,8 @@ uint32_t ReadBits(BitReader *reader, int n) {
   return result;
 }
 
+uint32_t ReadBits(BitReader *reader, int n) { return TakeBits(reader, n); }
+
 int ExpandStream(const unsigned char *stream, uint32_t size, unsigned char *staging,
                  StagingWriter write, void *context) {
   unsigned char window[WindowSize];
@@ -39,7 +42,7 @@ int ExpandStream(const unsigned char *stream, uint32_t size, unsigned char *stag
 
   BitReader reader;
   StartBitReader(&reader, stream, size);
-  int32_t declared = (int32_t)ReadBits(&reader, StreamHeaderBits);
+  int32_t declared = (int32_t)TakeBits(&reader, StreamHeaderBits);
   if (reader.overrun) return 0;
 
   uint32_t pending = 0;
@@ -52,9 +55,9 @@ int ExpandStream(const unsigned char *stream, uint32_t size, unsigned char *stag
         if (!write(context, staging, pending)) return 0;
         pending = 0;
       }
-      if (ReadBits(&reader, 1)) {
-        uint32_t position = ReadBits(&reader, CopyPositionBits);
-        uint32_t n = ReadBits(&reader, CopyCountBits);
+      if (TakeBits(&reader, 1)) {
+        uint32_t position = TakeBits(&reader, CopyPositionBits);
+        uint32_t n = TakeBits(&reader, CopyCountBits);
         if (reader.overrun) return 0;
         // One byte at a time, each read before it is stored, so that a copy
         // overlapping its own output repeats it.
@@ -66,7 +69,7 @@ int ExpandStream(const unsigned char *stream, uint32_t size, unsigned char *stag
         count = (uint16_t)(count + n);
         total += n;
       } else {
-        unsigned char byte = (unsigned char)ReadBits(&reader, LiteralBits);
+        unsigned char byte = (unsigned char)TakeBits(&reader, LiteralBits);
         if (reader.overrun) return 0;
         window[(count + WindowPresetCells) & WindowMask] = byte;
         staging[pending++] = byte;
