@@ -18,8 +18,10 @@ enum ExitStatus {
   kExitLayoutInUse = 0,     // a loaded layout could not be unloaded; nothing changed
   kExitCancelled = 1,       // anything but OK at the confirmation; nothing changed
   kExitNotPresent = 2,      // no layout, layout key or module file found; nothing changed
-  kExitRemovalFailed = 3,   // the module file exists and could not be deleted
-  kExitRemoved = 4          // the family's files and uninstall entry removed
+  kExitRemovalFailed = 3,   // the module file stays (or the system directory was not
+                            // given); the further files and the uninstall entry kept
+  kExitRemoved = 4          // the module file deleted or missing; the further files
+                            // as far as they could be deleted; the uninstall entry
 };
 
 // Which installation a run removes. Set once, by the first finding step
