@@ -57,12 +57,15 @@ int wsprintfA(LPSTR out, LPCSTR format, ...) {
 }
 
 // Equal only when the two texts are the same bytes; otherwise ordered by the
-// first differing byte.
+// first differing byte. Like the platform's comparison it measures both texts
+// whole first, so a text without its zero is read past its end here too
+// (where the sanitizer build sees it).
 int WINAPI lstrcmpA(LPCSTR a, LPCSTR b) {
   Enter("lstrcmpA", false);
   if (!a) a = "";
   if (!b) b = "";
-  int r = strcmp(a, b);
+  size_t la = strlen(a), lb = strlen(b);
+  int r = memcmp(a, b, (la < lb ? la : lb) + 1);
   return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 
