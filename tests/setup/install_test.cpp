@@ -132,6 +132,8 @@ const DetectCase kDetect[] = {
     {"FirstOfTwoCopies", 0, {"QIV95.IME", "QIV95.IME"}, 0},
     {"Thirtieth", 29, {"QIV95.IME"}, 0},
     {"ThirtyFirstIsNotSeen", 30, {"QIV95.IME"}, -1},
+    {"SixtiethIsNotSeen", 59, {"QIV95.IME"}, -1},
+    {"FirstOfSixty", 0, std::vector<std::string>(60, "QIV95.IME"), 0},
     {"NameFillingTheBuffer", 0, {"QIV95.IME" + std::string(23, 'X')}, -1},
     {"NameOfThirtyOne", 0, {"QIV95.IME" + std::string(22, 'X')}, -1},
     {"LongerNameWithOurPrefix", 0, {"QIV95.IME" + std::string(40, 'X')}, -1},
