@@ -63,29 +63,6 @@ class Install : public ::testing::Test {
   static std::string WindowsPath(const char *name) { return sim::M().windowsDir + name; }
   static std::string SystemPath(const char *name) { return sim::M().systemDir + name; }
 
-  static void UseDirectories(const std::string &windows, const std::string &system) {
-    sim::M().windowsDir = windows;
-    sim::M().systemDir = system;
-    sim::AddDir(windows);
-    sim::AddDir(system);
-  }
-
-  // A directory path of exactly n characters, in components of at most 40.
-  static std::string LongDirectory(size_t n) {
-    std::string path = "C:";
-    char letter = 'A';
-    while (path.size() < n) {
-      path += '\\';
-      size_t take = std::min<size_t>(40, n - path.size());
-      if (take == 0) take = 1;
-      path += std::string(take, letter);
-      letter = letter == 'Z' ? 'A' : (char)(letter + 1);
-    }
-    path.resize(n);
-    if (path.back() == '\\') path.back() = 'Q';
-    return path;
-  }
-
   // An earlier installation with its layout loaded as `handle`, registered
   // under `id`; program files read-only, the user's own phrase file; another
   // keyboard layout and another input method loaded before it.

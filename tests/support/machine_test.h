@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,29 @@ inline void AnswerThen(int button, std::function<void()> during) {
   sim::M().answers.push_back(sim::Answer{button, std::move(during)});
 }
 
-inline std::string Path(const std::string &dir, const std::string &name) { return dir + name; }
+
+// A directory path of exactly n characters, in components of at most 40.
+inline std::string LongDirectory(size_t n) {
+  std::string path = "C:";
+  char letter = 'A';
+  while (path.size() < n) {
+    path += '\\';
+    size_t take = std::min<size_t>(40, n - path.size());
+    if (take == 0) take = 1;
+    path += std::string(take, letter);
+    letter = letter == 'Z' ? 'A' : (char)(letter + 1);
+  }
+  path.resize(n);
+  if (path.back() == '\\') path.back() = 'Q';
+  return path;
+}
+
+// Moves the Windows and system directories of the machine.
+inline void UseDirectories(const std::string &windows, const std::string &system) {
+  sim::M().windowsDir = windows;
+  sim::M().systemDir = system;
+  sim::AddDir(windows);
+  sim::AddDir(system);
+}
 
 #endif

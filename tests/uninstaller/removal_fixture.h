@@ -62,29 +62,6 @@ inline std::string EntryKey(const std::string &entry) { return std::string(sim::
 
 inline const char *const kNtTables[] = {"\\QIV-UNI.TAB", "\\QIV-UNI2.TAB", "\\QIV-UNI3.TAB", "\\QIV-UNI4.TAB"};
 
-// A directory path of exactly n characters, in components of at most 40.
-inline std::string LongDirectory(size_t n) {
-  std::string path = "C:";
-  char letter = 'A';
-  while (path.size() < n) {
-    path += '\\';
-    size_t take = std::min<size_t>(40, n - path.size());
-    if (take == 0) take = 1;
-    path += std::string(take, letter);
-    letter = letter == 'Z' ? 'A' : (char)(letter + 1);
-  }
-  path.resize(n);
-  if (path.back() == '\\') path.back() = 'Q';
-  return path;
-}
-
-inline void UseDirectories(const std::string &windows, const std::string &system) {
-  sim::M().windowsDir = windows;
-  sim::M().systemDir = system;
-  sim::AddDir(windows);
-  sim::AddDir(system);
-}
-
 // Takes a key and all below it off the machine, behind the programs' back.
 inline void EraseKey(HKEY root, const std::string &path) {
   size_t slash = path.rfind('\\');
