@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iostream>
 
 #include "removal_fixture.h"
 
@@ -161,6 +162,7 @@ TEST_P(Sweep, EveryFailureEndsSoundly) {
   EXPECT_EQ(RunUninstaller(), c.exit);
   long points = sim::M().faultPoints;
   ASSERT_GT(points, 10);
+  long runs = 0;
   for (long k = 1; k <= points; ++k)
     for (bool onward : {false, true}) {
       prepare();
@@ -168,6 +170,7 @@ TEST_P(Sweep, EveryFailureEndsSoundly) {
       sim::M().plan.failAt = k;
       sim::M().plan.onward = onward;
       int exit = RunUninstaller();
+      ++runs;
       std::string failed = "(none)";
       for (const sim::CallRecord &call : sim::M().calls)
         if (call.failed) {
@@ -177,6 +180,8 @@ TEST_P(Sweep, EveryFailureEndsSoundly) {
       CheckRun(before, exit, "point " + std::to_string(k) + (onward ? " onward, " : " once, ") + failed);
       if (HasFatalFailure()) return;
     }
+  std::cout << "removal, " << c.name << ": " << runs << " faulted runs\n";
+  RecordProperty("runs", (int)runs);
 }
 
 INSTANTIATE_TEST_SUITE_P(Machines, Sweep, ::testing::ValuesIn(SweepCases()),
