@@ -2,7 +2,7 @@
 # and only those that are missing (quick when everything is there). Sourced
 # by ./run and ./test.
 QIV_PACKAGES=(cmake ninja-build g++ mingw-w64 wine wine32:i386 xvfb fonts-arphic-uming imagemagick
-              libgtest-dev libbenchmark-dev clang-14)
+              libgtest-dev libbenchmark-dev clang-14 libclang-rt-14-dev)
 
 qiv_package_installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'
