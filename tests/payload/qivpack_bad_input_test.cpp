@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -78,7 +79,7 @@ class QivpackBadInput : public ::testing::Test {
   // the input, no output and no partial output.
   void ExpectRefused(const std::string &in) const {
     const std::string out = File("out");
-    fs::remove(out);
+    RemoveOutput();
     Outcome o = Decode(in, out);
     ASSERT_TRUE(o.exited) << "ended by signal " << o.signal;
     EXPECT_NE(o.status, 0);
@@ -101,13 +102,21 @@ class QivpackBadInput : public ::testing::Test {
       ExpectRefused(File("in"));
       return false;
     }
-    fs::remove(File("out"));
+    RemoveOutput();
     Outcome o = Decode(File("in"), File("out"));
     EXPECT_TRUE(o.exited) << "ended by signal " << o.signal;
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.err, "");
+    EXPECT_TRUE(fs::exists(File("out")));
     EXPECT_EQ(Read("out"), want.output);
+    EXPECT_FALSE(fs::exists(File("out.part")));
     return true;
+  }
+
+  // Every case starts without output, whatever the case before left.
+  void RemoveOutput() const {
+    fs::remove(File("out"));
+    fs::remove(File("out.part"));
   }
 
   fs::path dir_;
@@ -195,6 +204,27 @@ TEST_F(QivpackBadInput, RandomFilesAreRefusedOrDecodedAsTheReferenceReadsThem) {
   // Both kinds occur among them (a header of 0 or less is a valid stream).
   EXPECT_GT(valid, 0);
   EXPECT_GT(refused, 0);
+}
+
+struct EmptyStream {
+  const char *name;
+  int32_t declared;
+  Bytes after;  // bytes after the header, never read
+};
+
+TEST_F(QivpackBadInput, HeadersOfZeroOrLessDecodeToAnEmptyFile) {
+  const EmptyStream cases[] = {
+      {"zero", 0, {}},
+      {"minus one, then bytes", -1, {0xFF, 0x12}},
+      {"the smallest length", INT32_MIN, {0x00}},
+  };
+  for (const EmptyStream &c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes stream = Header((uint32_t)c.declared);
+    stream.insert(stream.end(), c.after.begin(), c.after.end());
+    EXPECT_TRUE(ExpectAsReference(stream));
+    EXPECT_TRUE(Read("out").empty());
+  }
 }
 
 TEST_F(QivpackBadInput, ADirectoryAsInputIsRefused) {
