@@ -14,6 +14,9 @@
 //   --hold-dir DIR     directory of the hold files (default: current directory)
 //   --timeout SECONDS  end the program and fail when it runs longer (default
 //                      60; 0: no limit)
+//   --boxes N          the program shows exactly N boxes: a further box fails
+//                      the run (it is answered with Cancel where it has one,
+//                      so that the program ends soon), and so do fewer
 //
 // A box is a visible top-level window of class "#32770" belonging to the
 // program's process. The robot must run in the program's code page (e.g.
@@ -29,6 +32,11 @@
 //   owner=<class of the owner window, or -> owner_rect=<left,top,width,height>
 //   buttons=<identifiers of the buttons present, ascending>
 //   icon=<yes|no>
+//   rect=<the box's own left,top,width,height>
+//   window=<class> <left,top,width,height> client=<left,top,width,height>
+//                      one line for each other visible top-level window of
+//                      the program, in z-order from the top; the client area
+//                      in screen coordinates
 //   answer=<identifier pressed, or "user" with --watch>
 //   end
 //   ...
@@ -37,7 +45,8 @@
 //
 // Exit status: 0 when the program ended on its own and every scripted answer
 // could be pressed, 1 on a failure (missing button, box that stays open,
-// time-out), 2 on a usage error or when the program cannot be started.
+// unexpected box, time-out), 2 on a usage error or when the program cannot
+// be started.
 #include <windows.h>
 
 #include <cstdio>
@@ -60,6 +69,7 @@ struct Options {
   std::string holdDir = ".";
   bool watch = false;
   DWORD timeoutMs = 60000;
+  int boxes = -1;  // expected number of boxes; -1: any
   std::string command;
 };
 
@@ -137,6 +147,8 @@ bool ParseOptions(int argc, char **argv, Options &options) {
       options.holdDir = value();
     } else if (arg == "--watch") {
       options.watch = true;
+    } else if (arg == "--boxes") {
+      options.boxes = std::atoi(value());
     } else if (arg == "--timeout") {
       options.timeoutMs = (DWORD)std::strtoul(value(), nullptr, 10) * 1000;
     } else {
@@ -167,6 +179,28 @@ HWND FindBox(DWORD process) {
   Box box = {nullptr, process};
   EnumWindows(FindBoxOf, (LPARAM)&box);
   return box.window;
+}
+
+struct Windows {
+  DWORD process;
+  HWND except;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK ListWindowOf(HWND window, LPARAM parameter) {
+  Windows *windows = (Windows *)parameter;
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == windows->process && window != windows->except && IsWindowVisible(window))
+    windows->found.push_back(window);
+  return TRUE;
+}
+
+std::string RectText(const RECT &rect) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%ld,%ld,%ld,%ld", rect.left, rect.top, rect.right - rect.left,
+                rect.bottom - rect.top);
+  return text;
 }
 
 std::string Escaped(const char *text) {
@@ -220,6 +254,24 @@ std::vector<int> Record(HWND box, int number) {
   std::fprintf(out, "buttons=");
   for (size_t i = 0; i < buttons.size(); ++i) std::fprintf(out, i ? " %d" : "%d", buttons[i]);
   std::fprintf(out, "\nicon=%s\n", hasIcon ? "yes" : "no");
+  RECT boxRect = {0, 0, 0, 0};
+  GetWindowRect(box, &boxRect);
+  std::fprintf(out, "rect=%s\n", RectText(boxRect).c_str());
+  // The program's other windows as they stand while the box is open.
+  Windows windows = {0, box, {}};
+  GetWindowThreadProcessId(box, &windows.process);
+  EnumWindows(ListWindowOf, (LPARAM)&windows);
+  for (HWND window : windows.found) {
+    char name[256] = "";
+    GetClassNameA(window, name, sizeof name);
+    RECT outer = {0, 0, 0, 0}, client = {0, 0, 0, 0};
+    GetWindowRect(window, &outer);
+    GetClientRect(window, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    OffsetRect(&client, origin.x, origin.y);
+    std::fprintf(out, "window=%s %s client=%s\n", name, RectText(outer).c_str(), RectText(client).c_str());
+  }
   std::fflush(out);
   return buttons;
 }
@@ -256,8 +308,9 @@ int main(int argc, char **argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
-                 "usage: robot [--transcript FILE] [--answers ID,...] [--watch] [--hold N,...]\n"
-                 "             [--hold-dir DIR] [--timeout SECONDS] -- PROGRAM [ARGUMENTS...]\n");
+                 "usage: robot [--transcript FILE] [--answers ID,...] [--boxes N] [--watch]\n"
+                 "             [--hold N,...] [--hold-dir DIR] [--timeout SECONDS]\n"
+                 "             -- PROGRAM [ARGUMENTS...]\n");
     return 2;
   }
   if (!options.transcript.empty()) {
@@ -311,6 +364,12 @@ int main(int argc, char **argv) {
     }
     size_t index = (size_t)number - 1;
     int wanted = index < options.answers.size() ? options.answers[index] : IDOK;
+    bool unexpected = options.boxes >= 0 && number > options.boxes;
+    if (unexpected) {
+      Fail("box " + std::to_string(number) + " was not expected (" + std::to_string(options.boxes) +
+           " expected)");
+      wanted = Contains(buttons, IDCANCEL) ? IDCANCEL : (buttons.empty() ? IDOK : buttons[0]);
+    }
     int pressed = wanted;
     if (!Contains(buttons, wanted)) {
       Fail("box " + std::to_string(number) + " has no button " + std::to_string(wanted));
@@ -336,6 +395,8 @@ int main(int argc, char **argv) {
     DWORD status = 0;
     GetExitCodeProcess(process.hProcess, &status);
     std::fprintf(out, "exit=%lu\n", status);
+    if (options.boxes >= 0 && number < options.boxes)
+      Fail(std::to_string(options.boxes) + " boxes expected, " + std::to_string(number) + " shown");
   }
   std::fprintf(out, "result=%s%s\n", failure.empty() ? "ok" : "failed: ", failure.c_str());
   std::fflush(out);

@@ -8,6 +8,8 @@ set -euo pipefail
 bin=$1 dist=$2 work=$3
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine.sh"
+QIV_WINE_USER=$(qiv_wine_test_user)
+export QIV_WINE_USER
 
 rm -rf "$work"
 mkdir -p "$work"

@@ -28,6 +28,23 @@ qiv_wine_locale() {
 
 qiv_wine_user() { echo "${QIV_WINE_USER:-$(id -un)}"; }
 
+# The user the end-to-end tests run Wine as: QIV_WINE_USER when set; for
+# root an unprivileged user "qivtest", made on first use (as root Wine writes
+# over read-only files, which Windows refuses), or "nobody" when no user can
+# be made; anyone else runs it as themselves.
+qiv_wine_test_user() {
+  if [ -n "${QIV_WINE_USER:-}" ]; then echo "$QIV_WINE_USER"; return 0; fi
+  if [ "$(id -u)" != 0 ]; then id -un; return 0; fi
+  if ! id qivtest >/dev/null 2>&1; then
+    (
+      flock 9
+      id qivtest >/dev/null 2>&1 ||
+        useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin qivtest >/dev/null 2>&1
+    ) 9>/tmp/.qiv-wine-useradd.lock
+  fi
+  if id qivtest >/dev/null 2>&1; then echo qivtest; else echo nobody; fi
+}
+
 # Runs a command as the Wine user with the Wine environment of PREFIX.
 #   qiv_wine_as PREFIX CODEPAGE COMMAND [ARGS...]
 qiv_wine_as() {
@@ -150,6 +167,35 @@ qiv_wine_prefix_new() {
     mkdir -p "$(dirname "$prefix")"
     cp -a "$template" "$prefix"
   ) 9>"$cache/lock" || return 1
+  rm -f "$prefix/wineserver"
+  qiv_wine_own "$prefix"
+}
+
+# Makes the template prefix in CACHE anew, whatever is there (the end-to-end
+# tests make one per run), with Wine's null graphics driver when the second
+# argument is "null"; qiv_wine_prefix_new and qiv_wine_prefix_copy then copy
+# it.
+qiv_wine_template_make() {
+  local cache=$1 graphics=${2:-}
+  mkdir -p "$cache"
+  (
+    flock 9
+    rm -f "$cache/stamp"
+    qiv_wine_prefix_create "$cache/template" || exit 1
+    if [ "$graphics" = null ]; then qiv_wine_set_null_graphics "$cache/template" || exit 1; fi
+    # The stamp qiv_wine_prefix_new checks: it copies this template as it is.
+    echo "$(wine --version 2>/dev/null) win32 $(qiv_wine_user) recipe $QIV_WINE_RECIPE" >"$cache/stamp"
+  ) 9>"$cache/lock"
+}
+
+# An independent working copy of the prefix TEMPLATE at PREFIX (cp -a: hard
+# links would let the copies share files), owned by the Wine user.
+qiv_wine_prefix_copy() {
+  local template=$1 prefix=$2
+  [ -d "$template/drive_c" ] || { echo "qiv_wine_prefix_copy: no prefix at $template" >&2; return 1; }
+  rm -rf "$prefix" "$prefix.home"
+  mkdir -p "$(dirname "$prefix")"
+  cp -a "$template" "$prefix"
   rm -f "$prefix/wineserver"
   qiv_wine_own "$prefix"
 }

@@ -1,0 +1,444 @@
+// Whole runs of qiv98.exe and unqiv.exe under Wine, one prefix per scenario:
+// every box with its exact texts, the exit status, every file under drive_c
+// and the registry afterwards. Where Wine is not Windows 98, the scenarios
+// leave that part out (README.md says which, and which simulated test covers
+// it).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <memory>
+
+#include "harness.h"
+
+namespace e2e {
+namespace {
+
+// ---- The programs' boxes -----------------------------------------------------
+
+const char kSetup[] = "C:\\t\\qiv98.exe";
+const char kDeployedUninstaller[] = "C:\\windows\\unqiv.exe";
+const char kTablePath[] = "C:\\windows\\qivbig5j.tab";
+const char kModulePath[] = "C:\\windows\\system32\\qiv95.ime";
+
+const char kDoneText[] =
+    "Tavrin Qiv98 已成功安裝於你的 Windows 95/98/Me 中，\n"
+    "當您要使用Tavrin輸入法時，請以滑鼠按工作列\n"
+    "右方之「輸入法圖示」[En]，並選擇Tavrin[塔]，\n"
+    "中英文切換請使用Ctrl+Space，若要自設常用字詞\n"
+    "請以滑鼠指到Tavrin狀態列上的[塔]字後按右鍵，\n"
+    "選擇「加字加詞」即可。Tavrin的最新資訊都在\n"
+    "http://www.tavrin.example/\n"
+    "E-mail: service@tavrin.example";
+const char kRetryText[] =
+    "檔案建立失敗，\n請關闢其他正在執行的應用程式，再按「重試」；\n或按「取消」後，重新開機再執行 qiv98重新安裝。";
+const char kUninstallTitle[] = "Tavrin輸入法移除程式 V1.1";
+
+const std::vector<std::string> kMain = {"Qiv98"};
+const std::vector<std::string> kMainAndProgress = {"Qiv98", "MsgWnd"};
+
+Box Confirm(int answer) { return {"Tavrin", "按「確定」進行Tavrin安裝", "Qiv98", "1 2", false, answer, kMain}; }
+// The completion message comes after the progress window has gone.
+Box Done() { return {"恭喜您", kDoneText, "Qiv98", "1", true, 1, kMain}; }
+// While a file is retried exactly one progress window stands.
+Box Retry(const std::string &path, int answer) {
+  return {"檔案建立失敗", path + kRetryText, "Qiv98", "2 4", false, answer, kMainAndProgress};
+}
+// On the failed path the progress window is left standing.
+Box Failed() { return {"安裝失敗", "Tavrin輸入法安裝失敗", "Qiv98", "1", true, 1, kMainAndProgress}; }
+Box CodePage() {
+  return {"Installation Fail", "This is not Tranditional Chinese Environment.\n The installation will stop.", "Qiv98",
+          "1", false, 1, kMain};
+}
+Box Version(const std::string &text, int answer) { return {"版本錯誤", text, "Qiv98", "1 2", false, answer, kMain}; }
+// The uninstaller's boxes have no owner and no icon, and it has no window.
+Box Removal(const std::string &text, const std::string &buttons, int answer) {
+  return {kUninstallTitle, text, "-", buttons, false, answer, {}};
+}
+Box RemovalConfirm(int answer) { return Removal("確定移除「Tavrin輸入法」嗎？", "1 2", answer); }
+Box Removed() { return Removal("「Tavrin輸入法」已從你的系統中移除", "1", 1); }
+Box NotPresent() { return Removal("「Tavrin輸入法」不在你的系統中", "1", 1); }
+
+// ---- What a run leaves ---------------------------------------------------------
+
+const std::string &Table() {
+  static const std::string bytes = ReadFile(S().table);
+  return bytes;
+}
+const std::string &Uninstaller() {
+  static const std::string bytes = ReadFile(S().dist + "/unqiv.exe");
+  return bytes;
+}
+const std::string &Module() {
+  static const std::string bytes = ReadFile(S().module);
+  return bytes;
+}
+// The template's source lines (Big5, one per line) joined with CR LF and no
+// line end after the last, as the setup program carries them.
+const std::string &Phrases() {
+  static const std::string bytes = [] {
+    std::string source = ReadFile(S().phrases), joined;
+    if (!source.empty() && source.back() == '\n') source.pop_back();
+    for (char c : source) joined += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return joined;
+  }();
+  return bytes;
+}
+
+const char kTableFile[] = "windows/qivbig5j.tab";
+const char kUninstallerFile[] = "windows/unqiv.exe";
+const char kModuleFile[] = "windows/system32/qiv95.ime";
+const char kPhraseFile[] = "windows/qiv.box";
+
+// Files that must have changed: path -> bytes, or nothing for a removed file.
+// Every other file under drive_c must be as it was.
+using Files = std::map<std::string, std::optional<std::string>>;
+Files Installed() {
+  return {{kTableFile, Table()}, {kUninstallerFile, Uninstaller()}, {kModuleFile, Module()}, {kPhraseFile, Phrases()}};
+}
+
+enum class Entry { kUnchanged, kWritten, kGone };
+// kOneMore: one layout key more, for our module under the text "Tavrin".
+// kNotExamined: a run whose effect on the layout keys Wine cannot show
+// (README.md).
+enum class Layouts { kUnchanged, kOneMore, kNotExamined };
+
+const char kEntryName[] = "QIV98";
+std::string EntryKey() { return std::string(kUninstallKey) + "\\" + kEntryName; }
+
+std::string FirstDifference(const std::string &got, const std::string &want) {
+  size_t i = 0;
+  while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
+  return std::to_string(got.size()) + " bytes, expected " + std::to_string(want.size()) + "; first difference at " +
+         std::to_string(i);
+}
+
+RegTree Without(RegTree tree, const std::string &key) {
+  for (auto it = tree.begin(); it != tree.end();) it = Under(it->first, key) ? tree.erase(it) : std::next(it);
+  return tree;
+}
+
+void ExpectOutcome(const Machine &m, const Snapshot &before, const Snapshot &after, const Files &files, Entry entry,
+                   Layouts layouts) {
+  // Files.
+  for (const std::string &path : ChangedFiles(before, after))
+    if (!files.count(path)) ADD_FAILURE() << "changed although it should not: C:/" << path;
+  for (const auto &[path, bytes] : files) {
+    std::string full = m.DriveC(path);
+    if (!bytes) {
+      EXPECT_FALSE(Exists(full)) << "still there: C:/" << path;
+      continue;
+    }
+    if (!Exists(full)) {
+      ADD_FAILURE() << "missing: C:/" << path;
+      continue;
+    }
+    std::string got = ReadFile(full);
+    EXPECT_TRUE(got == *bytes) << "C:/" << path << ": " << FirstDifference(got, *bytes);
+  }
+
+  // The uninstall entry, and nothing else under the Uninstall key.
+  EXPECT_EQ(TreeDiff(Without(before.uninstall, EntryKey()), Without(after.uninstall, EntryKey())),
+            std::vector<std::string>{});
+  auto entryAfter = after.uninstall.find(EntryKey());
+  switch (entry) {
+    case Entry::kUnchanged:
+      EXPECT_EQ(TreeDiff(before.uninstall, after.uninstall), std::vector<std::string>{});
+      break;
+    case Entry::kGone:
+      EXPECT_TRUE(entryAfter == after.uninstall.end()) << "the entry " << kEntryName << " is still there";
+      break;
+    case Entry::kWritten: {
+      std::map<std::string, std::string> want = {{"DisplayName", "Tavrin輸入法 5.7版"},
+                                                 {"UninstallString", "C:\\windows\\unqiv.exe "}};
+      if (entryAfter == after.uninstall.end())
+        ADD_FAILURE() << "no entry " << kEntryName;
+      else
+        EXPECT_EQ(entryAfter->second, want);
+      for (const auto &[key, values] : after.uninstall)
+        if (Under(key, EntryKey()) && Lower(key) != Lower(EntryKey())) ADD_FAILURE() << "a key below the entry: " << key;
+      break;
+    }
+  }
+
+  // The layout keys.
+  if (layouts == Layouts::kUnchanged) {
+    EXPECT_EQ(TreeDiff(before.layouts, after.layouts), std::vector<std::string>{});
+  } else if (layouts == Layouts::kOneMore) {
+    std::vector<std::string> added;
+    // The layouts key itself may be new as well: a fresh prefix has none.
+    for (const auto &[key, values] : after.layouts)
+      if (!before.layouts.count(key) && Lower(key) != Lower(kLayoutsKey)) added.push_back(key);
+    ASSERT_EQ(added.size(), 1u) << "one new layout key expected";
+    const std::string &key = added[0];
+    EXPECT_EQ(Lower(key.substr(0, key.rfind('\\') + 1)), Lower(std::string(kLayoutsKey) + "\\")) << key;
+    const auto &values = after.layouts.at(key);
+    auto text = values.find("Layout Text");
+    EXPECT_TRUE(text != values.end() && text->second == "Tavrin") << key << ": no layout text \"Tavrin\"";
+    // The module's file name; Wine keeps the whole path, Windows 98 the bare
+    // name, and value names are compared without regard to letter case.
+    std::string module;
+    for (const auto &[name, value] : values)
+      if (Lower(name) == "ime file") module = value.substr(value.rfind('\\') + 1);
+    EXPECT_EQ(Lower(module), "qiv95.ime") << key;
+    RegTree rest = after.layouts;
+    rest.erase(key);
+    if (!before.layouts.count(kLayoutsKey)) rest.erase(kLayoutsKey);
+    EXPECT_EQ(TreeDiff(before.layouts, rest), std::vector<std::string>{});
+  }
+
+  // Nothing else anywhere in the registry.
+  for (const auto &[key, lines] : ChangedSavedKeys(before, after)) {
+    bool allowed = (entry != Entry::kUnchanged && Under(key, EntryKey())) ||
+                   (layouts != Layouts::kUnchanged && Under(key, kLayoutsKey));
+    if (!allowed) ADD_FAILURE() << "registry key changed although it should not: " << key << lines;
+  }
+}
+
+void ExpectEnd(const Transcript &t, int codepage, long exit, const std::vector<Box> &boxes) {
+  EXPECT_EQ(t.acp, (unsigned)codepage) << "the robot ran under another code page";
+  EXPECT_FALSE(t.timedOut) << "timed out";
+  EXPECT_EQ(t.result, "ok");
+  EXPECT_EQ(t.robotStatus, 0);
+  EXPECT_EQ(t.exit, exit) << "exit status";
+  std::string differences = CompareBoxes(t, boxes);
+  EXPECT_EQ(differences, "");
+}
+
+// ---- Fixture -----------------------------------------------------------------
+
+class E2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char &c : name)
+      if (c == '/') c = '_';
+    ASSERT_EQ(Table().size(), 72022u);
+    ASSERT_EQ(Module().size(), 136704u);
+    ASSERT_EQ(Phrases().size(), 1022u);
+    ASSERT_GT(Uninstaller().size(), 0u);
+    m = std::make_unique<Machine>(name);
+    ASSERT_FALSE(HasFailure()) << "the scenario's prefix could not be made; see " << m->Log();
+  }
+  void TearDown() override {
+    if (m && HasFailure()) {
+      std::cout << "==== transcripts (UTF-8)\n" << m->Transcripts() << "==== log: " << m->Log() << "\n";
+    }
+    m.reset();
+  }
+
+  Transcript Install(const std::vector<int> &answers, int boxes, int codepage = 950) {
+    RunSpec spec;
+    spec.program = kSetup;
+    spec.codepage = codepage;
+    spec.answers = answers;
+    spec.boxes = boxes;
+    return m->Run(spec);
+  }
+  Transcript Uninstall(const std::string &program, const std::vector<int> &answers, int boxes) {
+    RunSpec spec;
+    spec.program = program;
+    spec.answers = answers;
+    spec.boxes = boxes;
+    return m->Run(spec);
+  }
+  // An earlier, completed installation.
+  void InstallEarlier() {
+    Transcript t = Install({IDOK_, IDOK_}, 2);
+    ExpectEnd(t, 950, 1, {Confirm(1), Done()});
+  }
+
+  static constexpr int IDOK_ = 1, IDCANCEL_ = 2, IDRETRY_ = 4;
+  std::unique_ptr<Machine> m;
+};
+
+// ---- Installation ----------------------------------------------------------------
+
+TEST_F(E2E, FirstInstallationOnWindows98) {
+  Snapshot before = m->Snap();
+  Transcript t = Install({IDOK_, IDOK_}, 2);
+  ExpectEnd(t, 950, 1, {Confirm(IDOK_), Done()});
+  ExpectOutcome(*m, before, m->Snap(), Installed(), Entry::kWritten, Layouts::kOneMore);
+}
+
+TEST_F(E2E, CancelAtTheConfirmationWritesNothing) {
+  Snapshot before = m->Snap();
+  Transcript t = Install({IDCANCEL_}, 1);
+  ExpectEnd(t, 950, 0, {Confirm(IDCANCEL_)});
+  ExpectOutcome(*m, before, m->Snap(), {}, Entry::kUnchanged, Layouts::kUnchanged);
+}
+
+// The Windows version as Wine reports it (GetVersion): the 95 family passes
+// silently; on the NT family OK ends the run and Cancel goes on.
+struct VersionCase {
+  const char *name;  // HKCU\Software\Wine "Version"
+  const char *text;  // empty: no box
+};
+const VersionCase kVersions[] = {
+    {"win95", ""},
+    {"winme", ""},
+    {"nt40",
+     "你目前的系統是Microsoft Windows NT 4.0 (Build: 1381)\n建議你按「確定」結束安裝，\n並安裝TavrinQivNT4 for Windows NT4.0"},
+    {"win2k",
+     "你目前的系統是 Microsoft Windows 2000 (Build: 2195)\n建議你按「確定」結束安裝，\n並安裝TavrinQiv2000 for Windows 2000"},
+    {"winxp",
+     "你目前的系統是Microsoft Windows XP (Build: 2600)\n建議你按「確定」結束安裝，\n並安裝TavrinQiv2000 for Windows 2000"},
+};
+
+class Versions : public E2E, public ::testing::WithParamInterface<VersionCase> {};
+
+TEST_P(Versions, Outcome) {
+  const VersionCase &c = GetParam();
+  m->SetVersion(c.name);
+  Snapshot before = m->Snap();
+  if (*c.text) {
+    Transcript ok = Install({IDOK_}, 1);
+    ExpectEnd(ok, 950, 0, {Version(c.text, IDOK_)});
+    Snapshot afterOk = m->Snap();
+    ExpectOutcome(*m, before, afterOk, {}, Entry::kUnchanged, Layouts::kUnchanged);
+    Transcript cancel = Install({IDCANCEL_, IDOK_, IDOK_}, 3);
+    ExpectEnd(cancel, 950, 1, {Version(c.text, IDCANCEL_), Confirm(IDOK_), Done()});
+    ExpectOutcome(*m, afterOk, m->Snap(), Installed(), Entry::kWritten, Layouts::kOneMore);
+  } else {
+    Transcript t = Install({IDOK_, IDOK_}, 2);
+    ExpectEnd(t, 950, 1, {Confirm(IDOK_), Done()});
+    ExpectOutcome(*m, before, m->Snap(), Installed(), Entry::kWritten, Layouts::kOneMore);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, Versions, ::testing::ValuesIn(kVersions),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+class CodePages : public E2E, public ::testing::WithParamInterface<int> {};
+
+TEST_P(CodePages, EndWithTheEnglishMessageAndWriteNothing) {
+  Snapshot before = m->Snap(GetParam());
+  Transcript t = Install({IDOK_}, 1, GetParam());
+  ExpectEnd(t, GetParam(), 0, {CodePage()});
+  ExpectOutcome(*m, before, m->Snap(GetParam()), {}, Entry::kUnchanged, Layouts::kUnchanged);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ansi, CodePages, ::testing::Values(1252, 936),
+                         [](const auto &info) { return "cp" + std::to_string(info.param); });
+
+// Over an earlier installation whose files differ from ours and whose phrase
+// file the user has edited: the three program files are replaced, the
+// phrase file is left byte for byte.
+TEST_F(E2E, ReinstallKeepsTheEditedPhraseFile) {
+  InstallEarlier();
+  std::string edited = Phrases() + FromUtf8("\r\nTEST 自己的詞組\r\nA; 我的公司", 950);
+  m->Put(kPhraseFile, edited);
+  m->Put(kTableFile, "an earlier table");
+  m->Put(kUninstallerFile, "an earlier uninstaller");
+  m->Put(kModuleFile, "an earlier module");
+  Snapshot before = m->Snap();
+  Transcript t = Install({IDOK_, IDOK_}, 2);
+  ExpectEnd(t, 950, 1, {Confirm(IDOK_), Done()});
+  Files files = Installed();
+  files.erase(kPhraseFile);
+  ExpectOutcome(*m, before, m->Snap(), files, Entry::kWritten, Layouts::kNotExamined);
+  EXPECT_TRUE(ReadFile(m->DriveC(kPhraseFile)) == edited) << "the edited phrase file was changed";
+}
+
+// ---- The Retry/Cancel protocol --------------------------------------------------
+
+// Another program keeps the module open: the prompt names it, Retry while it
+// is still held prompts again, and once it lets go Retry writes the module
+// whole.
+TEST_F(E2E, HeldModuleIsRetriedUntilReleased) {
+  InstallEarlier();
+  Snapshot before = m->Snap();
+  m->Hold(kModulePath);
+  RunSpec spec;
+  spec.program = kSetup;
+  spec.answers = {IDOK_, IDRETRY_, IDRETRY_, IDOK_};
+  spec.boxes = 4;
+  spec.holds = {3};
+  spec.onHold = [this](int) { m->Release(); };
+  Transcript t = m->Run(spec);
+  ExpectEnd(t, 950, 1, {Confirm(IDOK_), Retry(kModulePath, IDRETRY_), Retry(kModulePath, IDRETRY_), Done()});
+  Files files = Installed();
+  files.erase(kPhraseFile);
+  ExpectOutcome(*m, before, m->Snap(), files, Entry::kWritten, Layouts::kNotExamined);
+}
+
+TEST_F(E2E, HeldModuleCancelledShowsTheFailure) {
+  InstallEarlier();
+  m->Put(kTableFile, "an earlier table");
+  m->Put(kUninstallerFile, "an earlier uninstaller");
+  Snapshot before = m->Snap();
+  m->Hold(kModulePath);
+  Transcript t = Install({IDOK_, IDCANCEL_, IDOK_}, 3);
+  m->Release();
+  ExpectEnd(t, 950, 0, {Confirm(IDOK_), Retry(kModulePath, IDCANCEL_), Failed()});
+  // The files before the module are written and stay; nothing is registered.
+  ExpectOutcome(*m, before, m->Snap(), {{kTableFile, Table()}, {kUninstallerFile, Uninstaller()}}, Entry::kUnchanged,
+                Layouts::kUnchanged);
+}
+
+// A read-only table from an earlier installation is not made writable: the
+// prompt names it, and Cancel fails before anything is written.
+TEST_F(E2E, ReadOnlyTablePromptsAndCancelFails) {
+  ASSERT_NE(WineUser(), "root") << "as root Wine writes over read-only files";
+  InstallEarlier();
+  m->SetReadOnly(kTablePath);
+  Snapshot before = m->Snap();
+  Transcript t = Install({IDOK_, IDCANCEL_, IDOK_}, 3);
+  ExpectEnd(t, 950, 0, {Confirm(IDOK_), Retry(kTablePath, IDCANCEL_), Failed()});
+  ExpectOutcome(*m, before, m->Snap(), {}, Entry::kUnchanged, Layouts::kUnchanged);
+}
+
+// Read-only copies of the uninstaller and the module are made writable and
+// replaced without a prompt.
+TEST_F(E2E, ReadOnlyProgramFilesAreReplacedSilently) {
+  ASSERT_NE(WineUser(), "root") << "as root Wine writes over read-only files";
+  InstallEarlier();
+  m->Put(kUninstallerFile, "an earlier uninstaller");
+  m->Put(kModuleFile, "an earlier module");
+  m->SetReadOnly(kDeployedUninstaller);
+  m->SetReadOnly(kModulePath);
+  Snapshot before = m->Snap();
+  Transcript t = Install({IDOK_, IDOK_}, 2);
+  ExpectEnd(t, 950, 1, {Confirm(IDOK_), Done()});
+  Files files = Installed();
+  files.erase(kPhraseFile);
+  ExpectOutcome(*m, before, m->Snap(), files, Entry::kWritten, Layouts::kNotExamined);
+  for (const char *file : {kUninstallerFile, kModuleFile}) {
+    struct stat st;
+    ASSERT_EQ(stat(m->DriveC(file).c_str(), &st), 0);
+    EXPECT_TRUE(st.st_mode & S_IWUSR) << "C:/" << file << " is still read-only";
+  }
+}
+
+// ---- The uninstaller -------------------------------------------------------------
+
+// Removes the module, the table and the entry; leaves itself and the phrase
+// file. The layout key stays under Wine (README.md).
+TEST_F(E2E, UninstallAfterInstallation) {
+  InstallEarlier();
+  Snapshot before = m->Snap();
+  Transcript t = Uninstall(kDeployedUninstaller, {IDOK_, IDOK_}, 2);
+  ExpectEnd(t, 950, 4, {RemovalConfirm(IDOK_), Removed()});
+  ExpectOutcome(*m, before, m->Snap(), {{kModuleFile, std::nullopt}, {kTableFile, std::nullopt}}, Entry::kGone,
+                Layouts::kNotExamined);
+  EXPECT_TRUE(ReadFile(m->DriveC(kUninstallerFile)) == Uninstaller());
+  EXPECT_TRUE(ReadFile(m->DriveC(kPhraseFile)) == Phrases());
+}
+
+TEST_F(E2E, UninstallOnACleanPrefixAsksThenSaysNotPresent) {
+  Snapshot before = m->Snap();
+  Transcript t = Uninstall("C:\\t\\unqiv.exe", {IDOK_, IDOK_}, 2);
+  ExpectEnd(t, 950, 2, {RemovalConfirm(IDOK_), NotPresent()});
+  ExpectOutcome(*m, before, m->Snap(), {}, Entry::kUnchanged, Layouts::kUnchanged);
+}
+
+TEST_F(E2E, UninstallCancelledChangesNothing) {
+  InstallEarlier();
+  Snapshot before = m->Snap();
+  Transcript t = Uninstall(kDeployedUninstaller, {IDCANCEL_}, 1);
+  ExpectEnd(t, 950, 1, {RemovalConfirm(IDCANCEL_)});
+  ExpectOutcome(*m, before, m->Snap(), {}, Entry::kUnchanged, Layouts::kUnchanged);
+}
+
+}  // namespace
+}  // namespace e2e
