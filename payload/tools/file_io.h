@@ -27,7 +27,7 @@ inline bool WriteWholeFile(const std::string &path, const void *data, size_t siz
   const std::string temporary = path + ".part";
   std::FILE *f = std::fopen(temporary.c_str(), "wb");
   if (!f) return false;
-  bool ok = std::fwrite(data, 1, size, f) == size;
+  bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;  // an empty image may have no storage
   ok = (std::fclose(f) == 0) && ok;
   if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
   if (!ok) std::remove(temporary.c_str());
