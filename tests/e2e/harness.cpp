@@ -83,7 +83,7 @@ std::string Capture(const std::vector<std::string> &argv) {
   int fd = mkstemp(path);
   if (fd < 0) return "";
   close(fd);
-  Spawn(argv, path);
+  WaitFor(SpawnAsync(argv, path, {}));
   std::string text = ReadFile(path);
   unlink(path);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
@@ -352,7 +352,18 @@ std::string CompareBoxes(const Transcript &got, const std::vector<Box> &want) {
 }
 
 int Spawn(const std::vector<std::string> &argv, const std::string &log, const std::vector<std::string> &environment) {
-  return WaitFor(SpawnAsync(argv, log, environment));
+  auto start = std::chrono::steady_clock::now();
+  int status = WaitFor(SpawnAsync(argv, log, environment));
+  if (!log.empty()) {
+    // What ran, how it ended and how long it took, after its own output.
+    std::ofstream out(log, std::ios::app);
+    out << "== [" << std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count()
+        << " ms, status " << status << "]";
+    for (size_t i = argv.size() > 4 && argv[0] == "bash" ? 2 : 0; i < argv.size(); ++i)
+      out << " " << (i == 2 ? argv[i].substr(argv[i].find('\n') + 1) : argv[i]);
+    out << "\n";
+  }
+  return status;
 }
 
 // ---- Machine ----------------------------------------------------------------
@@ -412,7 +423,7 @@ void Machine::SetGraphics(const std::string &driver) {
       << "see " << log_;
 }
 
-void Machine::End() { Shell("qiv_wine_end \"$1\"", {prefix_}); }
+void Machine::End() { Shell("qiv_wine_stop \"$1\"", {prefix_}); }
 
 void Machine::Put(const std::string &relative, const std::string &bytes) {
   std::string path = DriveC(relative);
@@ -428,13 +439,29 @@ void Machine::SetReadOnly(const std::string &windowsPath) {
   EXPECT_EQ(Wine({"attrib", "+r", windowsPath}), 0) << "attrib +r " << windowsPath << "; see " << log_;
 }
 
-RegTree Machine::Export(const std::string &key, const std::string &file, int codepage) {
-  std::string path = DriveC("t/" + file);
-  std::remove(path.c_str());
-  if (Wine({"reg", "export", key, "C:\\t\\" + file, "/y"}, codepage) != 0 || !Exists(path)) return {};
-  std::string text = Convert(ReadFile(path), "UTF-16", "UTF-8");
-  WriteFile(out_ + "/" + file, text);
-  return ParseExport(text);
+std::vector<RegTree> Machine::Export(const std::vector<std::string> &keys, const std::string &tag, int codepage) {
+  // One batch of `reg export` commands: one Wine start for all the keys.
+  std::string batch;
+  std::vector<std::string> files;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    files.push_back(tag + "-" + std::to_string(i + 1) + ".reg");
+    std::remove(DriveC("t/" + files.back()).c_str());
+    batch += "reg export \"" + keys[i] + "\" C:\\t\\" + files.back() + " /y\r\n";
+  }
+  Put("t/" + tag + ".bat", batch);
+  Wine({"cmd", "/c", "C:\\t\\" + tag + ".bat"}, codepage);
+  std::vector<RegTree> trees;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    std::string path = DriveC("t/" + files[i]);
+    if (!Exists(path)) {
+      trees.emplace_back();
+      continue;
+    }
+    std::string text = Convert(ReadFile(path), "UTF-16", "UTF-8");
+    WriteFile(out_ + "/" + files[i], text);
+    trees.push_back(ParseExport(text));
+  }
+  return trees;
 }
 
 Snapshot Machine::Snap(int codepage) {
@@ -445,8 +472,9 @@ Snapshot Machine::Snap(int codepage) {
   static int snaps = 0;
   std::string tag = "snap" + std::to_string(++snaps);
   Snapshot snap;
-  snap.uninstall = Export(kUninstallKey, tag + "-uninstall.reg", codepage);
-  snap.layouts = Export(kLayoutsKey, tag + "-layouts.reg", codepage);
+  std::vector<RegTree> trees = Export({kUninstallKey, kLayoutsKey}, tag, codepage);
+  snap.uninstall = trees[0];
+  snap.layouts = trees[1];
   EXPECT_FALSE(snap.uninstall.empty()) << "the Uninstall key could not be exported; see " << log_;
   End();
   std::string root = DriveC();

@@ -133,7 +133,7 @@ class Machine {
   int Wine(const std::vector<std::string> &args, int codepage = 950, const std::string &display = "");
   void SetVersion(const std::string &version);
   void SetGraphics(const std::string &driver);  // "null" or "x11"
-  void End();   // wineserver -w: every process gone, registry saved
+  void End();   // every process ended, the registry saved, the server gone
   // Writes a file under drive_c (owned by the Wine user).
   void Put(const std::string &relative, const std::string &bytes);
   void SetReadOnly(const std::string &windowsPath);  // attrib +r under Wine
@@ -156,7 +156,9 @@ class Machine {
 
  private:
   int Shell(const std::string &script, const std::vector<std::string> &args, const std::string &display = "");
-  RegTree Export(const std::string &key, const std::string &file, int codepage);
+  // `wine reg export` of each key, read back as a tree (empty when the key
+  // is missing); the exports are kept in the scenario's directory as TAG-N.reg.
+  std::vector<RegTree> Export(const std::vector<std::string> &keys, const std::string &tag, int codepage);
 
   std::string name_, dir_, prefix_, out_, log_;
   std::vector<std::string> transcripts_;

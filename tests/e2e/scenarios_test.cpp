@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "harness.h"
@@ -438,6 +439,165 @@ TEST_F(E2E, UninstallCancelledChangesNothing) {
   Transcript t = Uninstall(kDeployedUninstaller, {IDCANCEL_}, 1);
   ExpectEnd(t, 950, 1, {RemovalConfirm(IDCANCEL_)});
   ExpectOutcome(*m, before, m->Snap(), {}, Entry::kUnchanged, Layouts::kUnchanged);
+}
+
+// ---- What the user sees ------------------------------------------------------
+
+struct Image {
+  long width = 0, height = 0;
+  std::string rgb;  // 3 bytes a pixel, rows from the top
+  struct Pixel {
+    int r, g, b;
+  };
+  Pixel At(long x, long y) const {
+    const unsigned char *p = (const unsigned char *)rgb.data() + 3 * (y * width + x);
+    return {p[0], p[1], p[2]};
+  }
+};
+
+bool Inside(const Rect &r, long x, long y) {
+  return x >= r.left && x < r.left + r.width && y >= r.top && y < r.top + r.height;
+}
+
+const WindowRecord *Find(const BoxRecord &box, const std::string &windowClass) {
+  for (const WindowRecord &w : box.windows)
+    if (w.windowClass == windowClass) return &w;
+  return nullptr;
+}
+
+class Screens : public E2E {
+ protected:
+  static constexpr long kScreenWidth = 1024, kScreenHeight = 768;
+
+  // The whole screen into DIR/NAME.png, read back as pixels.
+  Image Shoot(const std::string &display, const std::string &name) {
+    std::string png = m->OutDir() + "/" + name + ".png", raw = m->OutDir() + "/" + name + ".rgb";
+    EXPECT_EQ(Spawn({"import", "-display", display, "-window", "root", png}, m->Log()), 0) << "screenshot " << name;
+    EXPECT_EQ(Spawn({"convert", png, "-depth", "8", "rgb:" + raw}, m->Log()), 0) << "pixels of " << name;
+    Image image;
+    image.rgb = ReadFile(raw);
+    std::remove(raw.c_str());
+    if (image.rgb.size() == (size_t)(3 * kScreenWidth * kScreenHeight)) {
+      image.width = kScreenWidth;
+      image.height = kScreenHeight;
+    } else {
+      ADD_FAILURE() << name << ": " << image.rgb.size() << " bytes of pixels, not a " << kScreenWidth << "x"
+                    << kScreenHeight << " screen";
+    }
+    return image;
+  }
+
+  // One window cut out of a screenshot, for people to look at.
+  void Crop(const std::string &name, const std::string &from, const Rect &r) {
+    Spawn({"convert", m->OutDir() + "/" + from + ".png", "-crop",
+           std::to_string(r.width) + "x" + std::to_string(r.height) + "+" + std::to_string(r.left) + "+" +
+               std::to_string(r.top),
+           "+repage", m->OutDir() + "/" + name + ".png"},
+          m->Log());
+  }
+
+  // The main window's client area, where no other window covers it: pure
+  // blue, but for the white banner "Qiv98 V5.7 Setup" drawn at (10, 10) in
+  // a 60-pixel font, whose letters' edges may blend white into the blue.
+  void ExpectBlueWithBanner(const Image &image, const Rect &client, const std::vector<Rect> &covered) {
+    const long bannerBottom = client.top + 10 + 60 + 8;  // the text's cell, and room for italic overhang
+    long wrong = 0, white = 0, firstWhiteX = 1 << 30, firstWhiteY = 1 << 30;
+    std::string examples;
+    for (long y = std::max(client.top, 0L); y < std::min(client.top + client.height, image.height); ++y)
+      for (long x = std::max(client.left, 0L); x < std::min(client.left + client.width, image.width); ++x) {
+        bool hidden = false;
+        for (const Rect &r : covered) hidden = hidden || Inside(r, x, y);
+        if (hidden) continue;
+        Image::Pixel p = image.At(x, y);
+        bool blue = p.r == 0 && p.g == 0 && p.b == 255;
+        bool ok = blue || (y < bannerBottom && p.b == 255 && p.r == p.g);
+        if (p.r == 255 && p.g == 255 && p.b == 255) {
+          ++white;
+          firstWhiteX = std::min(firstWhiteX, x - client.left);
+          firstWhiteY = std::min(firstWhiteY, y - client.top);
+        }
+        if (!ok && ++wrong <= 5)
+          examples += " (" + std::to_string(x - client.left) + "," + std::to_string(y - client.top) + ")=" +
+                      std::to_string(p.r) + "," + std::to_string(p.g) + "," + std::to_string(p.b);
+      }
+    EXPECT_EQ(wrong, 0) << "pixels of the client area that are neither blue nor banner, e.g." << examples;
+    EXPECT_GT(white, 2000) << "white banner pixels";
+    // The banner starts at (10, 10): its first letters' left edge and the
+    // tops of its capitals lie just right of and below that point.
+    EXPECT_GE(firstWhiteX, 5);
+    EXPECT_LE(firstWhiteX, 30);
+    EXPECT_GE(firstWhiteY, 10);
+    EXPECT_LE(firstWhiteY, 35);
+  }
+};
+
+// Under a private X server: the main window with its banner while the
+// confirmation is open; the progress window centred on it while the module
+// is retried.
+TEST_F(Screens, MainWindowAndProgressWindow) {
+  Xvfb x;
+  ASSERT_TRUE(x.Running()) << "no X server";
+  InstallEarlier();
+  m->SetGraphics("x11");
+  Snapshot before = m->Snap();
+  m->Hold(kModulePath);
+  Image confirmation, retry;
+  RunSpec spec;
+  spec.program = kSetup;
+  spec.display = x.Display();
+  spec.answers = {IDOK_, IDRETRY_, IDOK_};
+  spec.boxes = 3;
+  spec.holds = {1, 2};
+  spec.onHold = [&](int box) {
+    if (box == 1) confirmation = Shoot(x.Display(), "confirmation");
+    if (box == 2) {
+      retry = Shoot(x.Display(), "retry");
+      m->Release();
+    }
+  };
+  Transcript t = m->Run(spec);
+  ExpectEnd(t, 950, 1, {Confirm(IDOK_), Retry(kModulePath, IDRETRY_), Done()});
+  Files files = Installed();
+  files.erase(kPhraseFile);
+  ExpectOutcome(*m, before, m->Snap(), files, Entry::kWritten, Layouts::kNotExamined);
+  ASSERT_EQ(t.boxes.size(), 3u);
+  ASSERT_EQ(confirmation.width, kScreenWidth);
+  ASSERT_EQ(retry.width, kScreenWidth);
+
+  const WindowRecord *main = Find(t.boxes[0], "Qiv98");
+  ASSERT_TRUE(main);
+  Crop("main-window", "confirmation", main->outer);
+  ExpectBlueWithBanner(confirmation, main->client, {t.boxes[0].rect});
+
+  const WindowRecord *mainThen = Find(t.boxes[1], "Qiv98"), *progress = Find(t.boxes[1], "MsgWnd");
+  ASSERT_TRUE(mainThen && progress);
+  EXPECT_TRUE(mainThen->outer == main->outer) << "the main window moved";
+  Crop("progress-window", "retry", progress->outer);
+  // 250 x 250, centred on the main window (kept on the screen).
+  EXPECT_EQ(progress->outer.width, 250);
+  EXPECT_EQ(progress->outer.height, 250);
+  long left = main->outer.left + (main->outer.width - progress->outer.width) / 2;
+  long top = main->outer.top + (main->outer.height - progress->outer.height) / 2;
+  left = left < 0 ? 0 : std::min(left, kScreenWidth - progress->outer.width);
+  top = top < 0 ? 0 : std::min(top, kScreenHeight - progress->outer.height);
+  EXPECT_EQ(progress->outer.left, left);
+  EXPECT_EQ(progress->outer.top, top);
+  // It stands over the main window: the blue goes on around it, and its
+  // own client area shows no blue but the dark text at (10, 10).
+  ExpectBlueWithBanner(retry, main->client, {t.boxes[1].rect, progress->outer});
+  long blue = 0, dark = 0, seen = 0;
+  const Rect &c = progress->client;
+  for (long y = c.top; y < c.top + c.height; ++y)
+    for (long x = c.left; x < c.left + c.width; ++x) {
+      if (Inside(t.boxes[1].rect, x, y) || x < 0 || y < 0 || x >= kScreenWidth || y >= kScreenHeight) continue;
+      ++seen;
+      Image::Pixel p = retry.At(x, y);
+      if (p.r == 0 && p.g == 0 && p.b == 255) ++blue;
+      if (y < c.top + 40 && p.r < 100 && p.g < 100 && p.b < 100) ++dark;
+    }
+  EXPECT_GT(seen, 1000) << "the progress window is hidden behind the prompt";
+  EXPECT_EQ(blue, 0) << "blue pixels inside the progress window";
+  EXPECT_GT(dark, 50) << "the progress text";
 }
 
 }  // namespace

@@ -77,6 +77,14 @@ qiv_wine_end() {
   qiv_wine_as "$1" 1252 wineserver -w
 }
 
+# Ends every process of the prefix at once (Wine's desktop and services
+# would linger a few seconds) and waits until its server has saved the
+# registry and gone.
+qiv_wine_stop() {
+  qiv_wine_as "$1" 1252 wineserver -k 2>/dev/null || true
+  qiv_wine_as "$1" 1252 wineserver -w
+}
+
 # Stops every process of the prefix at once.
 qiv_wine_kill() {
   qiv_wine_as "$1" 1252 wineserver -k 2>/dev/null || true
