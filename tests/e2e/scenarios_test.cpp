@@ -58,6 +58,9 @@ Box Removal(const std::string &text, const std::string &buttons, int answer) {
 Box RemovalConfirm(int answer) { return Removal("確定移除「Tavrin輸入法」嗎？", "1 2", answer); }
 Box Removed() { return Removal("「Tavrin輸入法」已從你的系統中移除", "1", 1); }
 Box NotPresent() { return Removal("「Tavrin輸入法」不在你的系統中", "1", 1); }
+Box RemovalFailed() {
+  return Removal("檔案移除失敗，可能有其他應用程式正在使用Tavrin，\n請先結束使用Tavrin的程式，或重新開機，再執行移除程式。", "1", 1);
+}
 
 // ---- What a run leaves ---------------------------------------------------------
 
@@ -202,7 +205,7 @@ void ExpectEnd(const Transcript &t, int codepage, long exit, const std::vector<B
   EXPECT_EQ(t.robotStatus, 0);
   EXPECT_EQ(t.exit, exit) << "exit status";
   std::string differences = CompareBoxes(t, boxes);
-  EXPECT_EQ(differences, "");
+  if (!differences.empty()) ADD_FAILURE() << "the boxes differ from the expected ones:\n" << differences;
 }
 
 // ---- Fixture -----------------------------------------------------------------
@@ -285,6 +288,8 @@ const VersionCase kVersions[] = {
     {"winxp",
      "你目前的系統是Microsoft Windows XP (Build: 2600)\n建議你按「確定」結束安裝，\n並安裝TavrinQiv2000 for Windows 2000"},
 };
+
+void PrintTo(const VersionCase &c, std::ostream *out) { *out << c.name; }
 
 class Versions : public E2E, public ::testing::WithParamInterface<VersionCase> {};
 
@@ -424,6 +429,36 @@ TEST_F(E2E, UninstallAfterInstallation) {
                 Layouts::kNotExamined);
   EXPECT_TRUE(ReadFile(m->DriveC(kUninstallerFile)) == Uninstaller());
   EXPECT_TRUE(ReadFile(m->DriveC(kPhraseFile)) == Phrases());
+}
+
+// Attributes are reset before each deletion.
+TEST_F(E2E, UninstallDeletesReadOnlyFiles) {
+  ASSERT_NE(WineUser(), "root") << "as root Wine deletes read-only files";
+  InstallEarlier();
+  m->SetReadOnly(kModulePath);
+  m->SetReadOnly(kTablePath);
+  Snapshot before = m->Snap();
+  Transcript t = Uninstall(kDeployedUninstaller, {IDOK_, IDOK_}, 2);
+  ExpectEnd(t, 950, 4, {RemovalConfirm(IDOK_), Removed()});
+  ExpectOutcome(*m, before, m->Snap(), {{kModuleFile, std::nullopt}, {kTableFile, std::nullopt}}, Entry::kGone,
+                Layouts::kNotExamined);
+}
+
+// A program holds the module: the removal fails and leaves the files and the
+// entry; once it has let go, a second run removes them.
+TEST_F(E2E, UninstallWithTheModuleHeldFailsThenASecondRunCompletes) {
+  InstallEarlier();
+  Snapshot before = m->Snap();
+  m->Hold(kModulePath);
+  Transcript held = Uninstall(kDeployedUninstaller, {IDOK_, IDOK_}, 2);
+  m->Release();
+  ExpectEnd(held, 950, 3, {RemovalConfirm(IDOK_), RemovalFailed()});
+  Snapshot afterHeld = m->Snap();
+  ExpectOutcome(*m, before, afterHeld, {}, Entry::kUnchanged, Layouts::kNotExamined);
+  Transcript again = Uninstall(kDeployedUninstaller, {IDOK_, IDOK_}, 2);
+  ExpectEnd(again, 950, 4, {RemovalConfirm(IDOK_), Removed()});
+  ExpectOutcome(*m, afterHeld, m->Snap(), {{kModuleFile, std::nullopt}, {kTableFile, std::nullopt}}, Entry::kGone,
+                Layouts::kNotExamined);
 }
 
 TEST_F(E2E, UninstallOnACleanPrefixAsksThenSaysNotPresent) {
