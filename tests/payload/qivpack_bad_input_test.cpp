@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "lz_encoder.h"
+#include "scratch_dir.h"
 #include "reference_model.h"
 
 namespace {
@@ -32,23 +33,8 @@ struct Outcome {
   std::string err;
 };
 
-class QivpackBadInput : public ::testing::Test {
+class QivpackBadInput : public ScratchDir {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/qivpack_bad.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string File(const std::string &name) const { return (dir_ / name).string(); }
-  void Write(const std::string &name, const Bytes &bytes) const {
-    std::ofstream(File(name), std::ios::binary).write((const char *)bytes.data(), (std::streamsize)bytes.size());
-  }
-  Bytes Read(const std::string &name) const {
-    std::ifstream in(File(name), std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
 
   // qivpack decode IN OUT, started directly (no shell between), so that a
   // signal that ends it is seen as a signal.
@@ -119,7 +105,6 @@ class QivpackBadInput : public ::testing::Test {
     fs::remove(File("out.part"));
   }
 
-  fs::path dir_;
 };
 
 Bytes Header(uint32_t declared) {

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "lz_encoder.h"
+#include "scratch_dir.h"
 #include "stream_builder.h"
 
 namespace {
@@ -17,23 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-class QivpackCommand : public ::testing::Test {
+class QivpackCommand : public ScratchDir {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/qivpack_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string File(const std::string &name) const { return (dir_ / name).string(); }
-  void Write(const std::string &name, const Bytes &bytes) const {
-    std::ofstream(File(name), std::ios::binary).write((const char *)bytes.data(), (std::streamsize)bytes.size());
-  }
-  Bytes Read(const std::string &name) const {
-    std::ifstream in(File(name), std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
   std::string Text(const std::string &name) const {
     Bytes b = Read(name);
     return std::string(b.begin(), b.end());
@@ -57,7 +43,6 @@ class QivpackCommand : public ::testing::Test {
     return fields;
   }
 
-  fs::path dir_;
 };
 
 Bytes Sample() {
