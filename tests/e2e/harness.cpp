@@ -672,16 +672,17 @@ Xvfb::Xvfb() {
     int pid = SpawnAsync({"Xvfb", ":" + std::to_string(n), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-ac"},
                          "", {});
     int status;
-    for (int waited = 0; waited < 10000; waited += 50) {
+    bool ended = false;  // e.g. another server took the display meanwhile
+    for (int waited = 0; waited < 10000 && !ended; waited += 50) {
       if (Exists(socket)) {
         pid_ = pid;
         display_ = ":" + std::to_string(n);
         break;
       }
-      if (Ended(pid, &status)) break;
-      Sleep(50);
+      ended = Ended(pid, &status);
+      if (!ended) Sleep(50);
     }
-    if (pid_ < 0 && !Ended(pid, &status)) {
+    if (pid_ < 0 && !ended) {
       kill(pid, SIGTERM);
       WaitFor(pid);
     }

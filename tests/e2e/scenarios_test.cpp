@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "harness.h"
 
@@ -507,6 +509,8 @@ class Screens : public E2E {
   // The whole screen into DIR/NAME.png, read back as pixels.
   Image Shoot(const std::string &display, const std::string &name) {
     std::string png = m->OutDir() + "/" + name + ".png", raw = m->OutDir() + "/" + name + ".rgb";
+    // The box has been open for a moment; let every window finish painting.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(Spawn({"import", "-display", display, "-window", "root", png}, m->Log()), 0) << "screenshot " << name;
     EXPECT_EQ(Spawn({"convert", png, "-depth", "8", "rgb:" + raw}, m->Log()), 0) << "pixels of " << name;
     Image image;
