@@ -502,61 +502,61 @@ Snapshot Machine::Snap(int codepage) {
   return snap;
 }
 
-Transcript Machine::Run(const RunSpec &spec) {
+Transcript Machine::Run(const RunSpec &plan) {
   int run = ++runs_;
   std::string transcript = "run" + std::to_string(run) + ".txt";
   std::string holdDir = "t/hold" + std::to_string(run);
   Put(holdDir + "/.keep", "");
   std::vector<std::string> args = {"C:\\t\\robot.exe",
                                    "--timeout",
-                                   std::to_string(spec.timeoutSeconds),
+                                   std::to_string(plan.timeoutSeconds),
                                    "--transcript",
                                    "C:\\t\\" + transcript,
                                    "--boxes",
-                                   std::to_string(spec.boxes)};
+                                   std::to_string(plan.boxes)};
   auto list = [](const std::vector<int> &numbers) {
     std::string text;
     for (int n : numbers) text += (text.empty() ? "" : ",") + std::to_string(n);
     return text;
   };
-  if (!spec.answers.empty()) args.insert(args.end(), {"--answers", list(spec.answers)});
-  if (!spec.holds.empty())
-    args.insert(args.end(), {"--hold", list(spec.holds), "--hold-dir", "C:\\t\\hold" + std::to_string(run)});
-  args.insert(args.end(), {"--", spec.program});
+  if (!plan.answers.empty()) args.insert(args.end(), {"--answers", list(plan.answers)});
+  if (!plan.holds.empty())
+    args.insert(args.end(), {"--hold", list(plan.holds), "--hold-dir", "C:\\t\\hold" + std::to_string(run)});
+  args.insert(args.end(), {"--", plan.program});
 
-  std::vector<std::string> all = {prefix_, std::to_string(spec.codepage)};
+  std::vector<std::string> all = {prefix_, std::to_string(plan.codepage)};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<std::string> argv = {"bash", "-c", "source \"$0\" || exit 99\nqiv_wine_run \"$@\"", S().wineSh};
   argv.insert(argv.end(), all.begin(), all.end());
   std::vector<std::string> environment = {"QIV_WINE_USER=" + WineUser(),
-                                          spec.display.empty() ? "DISPLAY" : "DISPLAY=" + spec.display};
+                                          plan.display.empty() ? "DISPLAY" : "DISPLAY=" + plan.display};
   int pid = SpawnAsync(argv, log_, environment);
   int status = -1;
   size_t next = 0;
   auto started = std::chrono::steady_clock::now();
   while (!Ended(pid, &status)) {
-    if (next < spec.holds.size()) {
-      std::string base = DriveC(holdDir + "/box-" + std::to_string(spec.holds[next]));
+    if (next < plan.holds.size()) {
+      std::string base = DriveC(holdDir + "/box-" + std::to_string(plan.holds[next]));
       if (Exists(base + ".shown")) {
-        if (spec.onHold) spec.onHold(spec.holds[next]);
+        if (plan.onHold) plan.onHold(plan.holds[next]);
         WriteFile(base + ".go", "");
         ++next;
         continue;
       }
     }
     // The robot ends the program at its own time-out; this is the last resort.
-    if (std::chrono::steady_clock::now() - started > std::chrono::seconds(spec.timeoutSeconds + 60)) {
+    if (std::chrono::steady_clock::now() - started > std::chrono::seconds(plan.timeoutSeconds + 60)) {
       ADD_FAILURE() << "the robot did not end; killing the prefix";
       Shell("qiv_wine_kill \"$1\"", {prefix_});
     }
     Sleep(20);
   }
   std::string raw = ReadFile(DriveC("t/" + transcript));
-  Transcript t = ParseTranscript(ToUtf8(raw, spec.codepage));
+  Transcript t = ParseTranscript(ToUtf8(raw, plan.codepage));
   t.robotStatus = status;
   WriteFile(out_ + "/" + transcript, t.utf8);
-  transcripts_.push_back("---- run " + std::to_string(run) + ": " + spec.program + " (code page " +
-                         std::to_string(spec.codepage) + "), robot exit status " + std::to_string(status) +
+  transcripts_.push_back("---- run " + std::to_string(run) + ": " + plan.program + " (code page " +
+                         std::to_string(plan.codepage) + "), robot exit status " + std::to_string(status) +
                          "\n" + (raw.empty() ? std::string("(no transcript)\n") : t.utf8));
   return t;
 }

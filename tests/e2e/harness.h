@@ -143,7 +143,7 @@ class Machine {
   Snapshot Snap(int codepage = 950);
   // Runs PROGRAM under the robot; every run's transcript is kept, to be
   // printed in UTF-8 when the scenario fails.
-  Transcript Run(const RunSpec &spec);
+  Transcript Run(const RunSpec &plan);
 
   // The holder keeps the file at WINDOWSPATH open (it must exist).
   void Hold(const std::string &windowsPath);

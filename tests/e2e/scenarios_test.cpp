@@ -234,19 +234,19 @@ class E2E : public ::testing::Test {
   }
 
   Transcript Install(const std::vector<int> &answers, int boxes, int codepage = 950) {
-    RunSpec spec;
-    spec.program = kSetup;
-    spec.codepage = codepage;
-    spec.answers = answers;
-    spec.boxes = boxes;
-    return m->Run(spec);
+    RunSpec plan;
+    plan.program = kSetup;
+    plan.codepage = codepage;
+    plan.answers = answers;
+    plan.boxes = boxes;
+    return m->Run(plan);
   }
   Transcript Uninstall(const std::string &program, const std::vector<int> &answers, int boxes) {
-    RunSpec spec;
-    spec.program = program;
-    spec.answers = answers;
-    spec.boxes = boxes;
-    return m->Run(spec);
+    RunSpec plan;
+    plan.program = program;
+    plan.answers = answers;
+    plan.boxes = boxes;
+    return m->Run(plan);
   }
   // An earlier, completed installation.
   void InstallEarlier() {
@@ -357,13 +357,13 @@ TEST_F(E2E, HeldModuleIsRetriedUntilReleased) {
   InstallEarlier();
   Snapshot before = m->Snap();
   m->Hold(kModulePath);
-  RunSpec spec;
-  spec.program = kSetup;
-  spec.answers = {IDOK_, IDRETRY_, IDRETRY_, IDOK_};
-  spec.boxes = 4;
-  spec.holds = {3};
-  spec.onHold = [this](int) { m->Release(); };
-  Transcript t = m->Run(spec);
+  RunSpec plan;
+  plan.program = kSetup;
+  plan.answers = {IDOK_, IDRETRY_, IDRETRY_, IDOK_};
+  plan.boxes = 4;
+  plan.holds = {3};
+  plan.onHold = [this](int) { m->Release(); };
+  Transcript t = m->Run(plan);
   ExpectEnd(t, 950, 1, {Confirm(IDOK_), Retry(kModulePath, IDRETRY_), Retry(kModulePath, IDRETRY_), Done()});
   Files files = Installed();
   files.erase(kPhraseFile);
@@ -581,20 +581,20 @@ TEST_F(Screens, MainWindowAndProgressWindow) {
   Snapshot before = m->Snap();
   m->Hold(kModulePath);
   Image confirmation, retry;
-  RunSpec spec;
-  spec.program = kSetup;
-  spec.display = x.Display();
-  spec.answers = {IDOK_, IDRETRY_, IDOK_};
-  spec.boxes = 3;
-  spec.holds = {1, 2};
-  spec.onHold = [&](int box) {
+  RunSpec plan;
+  plan.program = kSetup;
+  plan.display = x.Display();
+  plan.answers = {IDOK_, IDRETRY_, IDOK_};
+  plan.boxes = 3;
+  plan.holds = {1, 2};
+  plan.onHold = [&](int box) {
     if (box == 1) confirmation = Shoot(x.Display(), "confirmation");
     if (box == 2) {
       retry = Shoot(x.Display(), "retry");
       m->Release();
     }
   };
-  Transcript t = m->Run(spec);
+  Transcript t = m->Run(plan);
   ExpectEnd(t, 950, 1, {Confirm(IDOK_), Retry(kModulePath, IDRETRY_), Done()});
   Files files = Installed();
   files.erase(kPhraseFile);

@@ -26,7 +26,7 @@ struct MessageSpec {
 
 inline const MessageSpec &SpecOf(Msg m) {
   static const char kTitle[] = "Tavrin輸入法移除程式 V1.1";
-  static const MessageSpec specs[] = {
+  static const MessageSpec messages[] = {
       {"確定移除「Tavrin輸入法」嗎？", kTitle, MB_OKCANCEL},
       {"可能有其他應用程式正在使用Tavrin輸入法，\n請先退出使用狀態再進行移除", "Tavrin", MB_OK},
       {"檔案移除失敗，可能有其他應用程式正在使用Tavrin，\n請先結束使用Tavrin的程式，或重新開機，再執行移除程式。", kTitle,
@@ -34,7 +34,7 @@ inline const MessageSpec &SpecOf(Msg m) {
       {"「Tavrin輸入法」已從你的系統中移除", kTitle, MB_OK},
       {"「Tavrin輸入法」不在你的系統中", kTitle, MB_OK},
   };
-  return specs[m];
+  return messages[m];
 }
 
 // The boxes shown since the machine was reset, from `first` on, are these
