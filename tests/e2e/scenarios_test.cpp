@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "harness.h"
+#include "setup_texts.h"
 
 namespace e2e {
 namespace {
@@ -23,17 +24,6 @@ const char kDeployedUninstaller[] = "C:\\windows\\unqiv.exe";
 const char kTablePath[] = "C:\\windows\\qivbig5j.tab";
 const char kModulePath[] = "C:\\windows\\system32\\qiv95.ime";
 
-const char kDoneText[] =
-    "Tavrin Qiv98 已成功安裝於你的 Windows 95/98/Me 中，\n"
-    "當您要使用Tavrin輸入法時，請以滑鼠按工作列\n"
-    "右方之「輸入法圖示」[En]，並選擇Tavrin[塔]，\n"
-    "中英文切換請使用Ctrl+Space，若要自設常用字詞\n"
-    "請以滑鼠指到Tavrin狀態列上的[塔]字後按右鍵，\n"
-    "選擇「加字加詞」即可。Tavrin的最新資訊都在\n"
-    "http://www.tavrin.example/\n"
-    "E-mail: service@tavrin.example";
-const char kRetryText[] =
-    "檔案建立失敗，\n請關闢其他正在執行的應用程式，再按「重試」；\n或按「取消」後，重新開機再執行 qiv98重新安裝。";
 const char kUninstallTitle[] = "Tavrin輸入法移除程式 V1.1";
 
 const std::vector<std::string> kMain = {"Qiv98"};

@@ -11,12 +11,8 @@ source "$here/wine.sh"
 QIV_WINE_USER=$(qiv_wine_test_user)
 export QIV_WINE_USER
 
-rm -rf "$work"
-mkdir -p "$work"
+qiv_wine_scratch_prefix "$work"
 prefix=$work/prefix
-qiv_wine_prefix_new "$prefix"
-qiv_wine_set_null_graphics "$prefix"
-mkdir -p "$prefix/drive_c/t"
 cp "$bin/verinfo.exe" "$dist/qiv98.exe" "$dist/unqiv.exe" "$prefix/drive_c/t/"
 qiv_wine_own "$prefix"
 

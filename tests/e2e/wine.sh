@@ -158,25 +158,36 @@ qiv_wine_prefix_create() {
 # missing or made by another Wine version or recipe). Safe to call from
 # several processes at once.
 qiv_wine_prefix_new() {
-  local prefix=$1 user cache
-  user=$(qiv_wine_user)
-  cache=${QIV_WINE_CACHE:-/tmp/qiv-wine-cache-$user}
+  local prefix=$1 cache
+  cache=${QIV_WINE_CACHE:-/tmp/qiv-wine-cache-$(qiv_wine_user)}
   mkdir -p "$cache"
   (
     flock 9
     local stamp template=$cache/template
-    stamp="$(wine --version 2>/dev/null) win32 $user recipe $QIV_WINE_RECIPE"
+    stamp=$(qiv_wine_template_stamp)
     if [ ! -f "$cache/stamp" ] || [ "$(cat "$cache/stamp")" != "$stamp" ] || [ ! -d "$template/drive_c" ]; then
       rm -f "$cache/stamp"
       qiv_wine_prefix_create "$template" || exit 1
       echo "$stamp" > "$cache/stamp"
     fi
-    rm -rf "$prefix" "$prefix.home"
-    mkdir -p "$(dirname "$prefix")"
-    cp -a "$template" "$prefix"
-  ) 9>"$cache/lock" || return 1
-  rm -f "$prefix/wineserver"
-  qiv_wine_own "$prefix"
+    qiv_wine_prefix_copy "$template" "$prefix"
+  ) 9>"$cache/lock"
+}
+
+# What a cached template was made by: the Wine version, the user, the recipe.
+qiv_wine_template_stamp() {
+  echo "$(wine --version 2>/dev/null) win32 $(qiv_wine_user) recipe $QIV_WINE_RECIPE"
+}
+
+# A scratch directory WORK holding a fresh prefix WORK/prefix with the null
+# graphics driver and an empty C:\t for the programs a test copies in.
+qiv_wine_scratch_prefix() {
+  local work=$1
+  rm -rf "$work"
+  mkdir -p "$work"
+  qiv_wine_prefix_new "$work/prefix"
+  qiv_wine_set_null_graphics "$work/prefix"
+  mkdir -p "$work/prefix/drive_c/t"
 }
 
 # Makes the template prefix in CACHE anew, whatever is there (the end-to-end
@@ -192,7 +203,7 @@ qiv_wine_template_make() {
     qiv_wine_prefix_create "$cache/template" || exit 1
     if [ "$graphics" = null ]; then qiv_wine_set_null_graphics "$cache/template" || exit 1; fi
     # The stamp qiv_wine_prefix_new checks: it copies this template as it is.
-    echo "$(wine --version 2>/dev/null) win32 $(qiv_wine_user) recipe $QIV_WINE_RECIPE" >"$cache/stamp"
+    qiv_wine_template_stamp >"$cache/stamp"
   ) 9>"$cache/lock"
 }
 

@@ -12,19 +12,12 @@
 #include "machine_test.h"
 #include "payload.h"
 #include "setup.h"
+#include "setup_texts.h"
 
 inline const char kTable[] = "C:\\WINDOWS\\qivbig5j.tab";
 inline const char kUnqiv[] = "C:\\WINDOWS\\unqiv.exe";
 inline const char kModule[] = "C:\\WINDOWS\\SYSTEM\\qiv95.ime";
 inline const char kPhrase[] = "C:\\WINDOWS\\qiv.box";
-inline const char kRetryText[] =
-    "檔案建立失敗，\n請關闢其他正在執行的應用程式，再按「重試」；\n或按「取消」後，重新開機再執行 qiv98重新安裝。";
-inline const char kDoneText[] =
-    "Tavrin Qiv98 已成功安裝於你的 Windows 95/98/Me 中，\n當您要使用Tavrin輸入法時，請以滑鼠按工作列\n"
-    "右方之「輸入法圖示」[En]，並選擇Tavrin[塔]，\n中英文切換請使用Ctrl+Space，若要自設常用字詞\n"
-    "請以滑鼠指到Tavrin狀態列上的[塔]字後按右鍵，\n選擇「加字加詞」即可。Tavrin的最新資訊都在\n"
-    "http://www.tavrin.example/\nE-mail: service@tavrin.example";
-
 // The table image as the program was loaded, taken before any test runs the
 // decoder over its storage.
 inline const sim::Bytes kPristineTable(TableImage, TableImage + TableImageSize);
